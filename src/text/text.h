@@ -79,6 +79,8 @@ Text txt_join_views(std::initializer_list<std::string_view> parts);
 namespace detail {
 inline std::string_view join_part(const Text& t) noexcept { return t.view(); }
 inline std::string_view join_part(std::string_view v) noexcept { return v; }
+inline std::string_view join_part(const char* s) noexcept { return s; }
+inline std::string_view join_part(const std::string& s) noexcept { return s; }
 }  // namespace detail
 // The texts one after another; empty parts add nothing. A part given as
 // raw bytes is taken as a text (up to its first zero byte is the caller's
