@@ -12,7 +12,7 @@ packages=(
   # Windows build and its tests
   g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils xdotool
   # Linux build's libraries
-  libcurl4-openssl-dev libpcre2-dev libgtk-3-dev
+  libcurl4-openssl-dev libpcre2-dev libgtk-3-dev libssl-dev
   # screenshots with readable Chinese text
   fonts-wqy-microhei imagemagick
 )
