@@ -36,4 +36,8 @@ qn_start_wine() {
   wineboot -i >/dev/null 2>&1
   wineserver -w
   wineserver -p 600
+  # Start Wine's background services now, detached from any output pipe:
+  # started by the first test program, they would inherit CTest's pipes and
+  # keep it waiting for them.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
 }
