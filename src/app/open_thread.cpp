@@ -112,7 +112,9 @@ std::string remove_dot_segments(std::string_view in) {
 // RFC 3986, section 5.2.3.
 std::string merge_paths(const UriRef& base, std::string_view ref_path) {
     if (base.authority && base.path.empty()) {
-        return "/" + std::string(ref_path);
+        std::string merged(1, '/');
+        merged.append(ref_path);
+        return merged;
     }
     const size_t last = base.path.rfind('/');
     std::string merged = last == std::string::npos ? std::string() : base.path.substr(0, last + 1);
