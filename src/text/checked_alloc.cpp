@@ -1,5 +1,6 @@
 #include "text/checked_alloc.h"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -26,11 +27,10 @@ void reserve_or_die(std::string& s, uint64_t bytes) {
 
 void append_or_die(std::string& s, std::string_view part) {
     const uint64_t total = static_cast<uint64_t>(s.size()) + part.size();
+    checked_size(total);
     if (total > s.capacity()) {
         const uint64_t doubled = 2 * static_cast<uint64_t>(s.capacity());
-        uint64_t want = total > doubled ? total : doubled;
-        if (want > static_cast<uint64_t>(INT32_MAX) && total <= static_cast<uint64_t>(INT32_MAX))
-            want = INT32_MAX;
+        const uint64_t want = std::min<uint64_t>(std::max(total, doubled), INT32_MAX);
         reserve_or_die(s, want);
     }
     s.append(part);
