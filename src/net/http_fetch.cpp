@@ -8,6 +8,7 @@
 
 #include "net/cookie.h"
 #include "net/url.h"
+#include "text/memory_hint.h"
 
 namespace qn {
 namespace {
@@ -98,6 +99,7 @@ Bytes body_accumulator(inet::Layer& layer, inet::Handle request) {
         announced <= MAX_BODY_HINT) {
         try {
             room.reserve(announced);
+            detail::hint_large_block(room.data(), room.capacity());
         } catch (const std::bad_alloc&) {
             room = std::string();
         }

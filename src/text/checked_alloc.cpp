@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "text/fatal.h"
+#include "text/memory_hint.h"
 
 namespace qn::detail {
 
@@ -18,6 +19,7 @@ void reserve_or_die(std::string& s, uint64_t bytes) {
     if (bytes <= s.capacity()) return;
     try {
         s.reserve(static_cast<size_t>(bytes));
+        hint_large_block(s.data(), s.capacity());
     } catch (const std::bad_alloc&) {
         fatal_out_of_memory(bytes);
     } catch (const std::length_error&) {
@@ -44,19 +46,17 @@ std::string copied_or_die(std::string_view bytes) {
 }
 
 std::string filled_or_die(uint64_t bytes, char fill) {
-    checked_size(bytes);
-    try {
-        return std::string(static_cast<size_t>(bytes), fill);
-    } catch (const std::bad_alloc&) {
-        fatal_out_of_memory(bytes);
-    } catch (const std::length_error&) {
-        fatal_out_of_memory(bytes);
-    }
+    std::string s;
+    reserve_or_die(s, bytes);
+    s.append(static_cast<size_t>(bytes), fill);
+    return s;
 }
 
 std::unique_ptr<unsigned char[]> scratch_or_die(uint64_t bytes) {
     try {
-        return std::make_unique_for_overwrite<unsigned char[]>(static_cast<size_t>(bytes));
+        auto block = std::make_unique_for_overwrite<unsigned char[]>(static_cast<size_t>(bytes));
+        hint_large_block(block.get(), static_cast<size_t>(bytes));
+        return block;
     } catch (const std::bad_alloc&) {
         fatal_out_of_memory(bytes);
     }
