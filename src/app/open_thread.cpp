@@ -168,9 +168,7 @@ std::string recompose(const UriRef& uri) {
     return out;
 }
 
-bool is_url_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
+bool is_url_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 // Characters that may not stand in a URL as they are; a browser encodes
 // them the same way. Two-byte characters pass unchanged.

@@ -11,8 +11,8 @@
 namespace qn {
 
 // Message-box style codes the system uses.
-inline constexpr int32_t MB_STYLE_OK = 0;            // OK button, no icon
-inline constexpr int32_t MB_STYLE_ERROR = 16;        // OK button, error icon
+inline constexpr int32_t MB_STYLE_OK = 0;      // OK button, no icon
+inline constexpr int32_t MB_STYLE_ERROR = 16;  // OK button, error icon
 inline constexpr int32_t MB_STYLE_SYSTEMMODAL = 0x1000;
 inline constexpr int32_t MB_STYLE_TASKMODAL = 0x2000;
 

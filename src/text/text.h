@@ -17,10 +17,10 @@ namespace qn {
 class Text {
 public:
     Text() = default;
-    Text(const char* s);              // NOLINT(google-explicit-constructor)
-    Text(std::string_view bytes);     // NOLINT(google-explicit-constructor)
-    Text(const std::string& bytes);   // NOLINT(google-explicit-constructor)
-    Text(std::string&& bytes);        // NOLINT(google-explicit-constructor)
+    Text(const char* s);             // NOLINT(google-explicit-constructor)
+    Text(std::string_view bytes);    // NOLINT(google-explicit-constructor)
+    Text(const std::string& bytes);  // NOLINT(google-explicit-constructor)
+    Text(std::string&& bytes);       // NOLINT(google-explicit-constructor)
 
     std::string_view view() const noexcept { return bytes_; }
     const char* c_str() const noexcept { return bytes_.c_str(); }

@@ -59,9 +59,9 @@ TEST(CodePageTables, DecodingAgreesWithIconvOnRandomBytes) {
             c = static_cast<char>(r < 4 ? 0x20 + rng() % 0x5F : 0x80 + rng() % 0x80);
             if (r == 9) c = static_cast<char>(rng() % 0x100);
         }
-        const std::u16string expected = from_le(iconv_reference(
-            "UTF-16LE", "CP936", in, std::string_view("\xFD\xFF", 2),
-            [](std::string_view) { return size_t{1}; }));
+        const std::u16string expected =
+            from_le(iconv_reference("UTF-16LE", "CP936", in, std::string_view("\xFD\xFF", 2),
+                                    [](std::string_view) { return size_t{1}; }));
         ASSERT_EQ(cp936_to_utf16(in), expected) << "round " << round;
     }
 }
@@ -76,8 +76,8 @@ TEST(CodePageTables, EncodingAgreesWithIconvOnEveryBasicPlaneCharacter) {
         le.push_back(static_cast<char>(u & 0xFF));
         le.push_back(static_cast<char>(u >> 8));
     }
-    const std::string expected = iconv_reference("CP936", "UTF-16LE", le, "?",
-                                                 [](std::string_view) { return size_t{2}; });
+    const std::string expected =
+        iconv_reference("CP936", "UTF-16LE", le, "?", [](std::string_view) { return size_t{2}; });
     EXPECT_EQ(utf16_to_cp936(all), expected);
     // A pair of surrogates is one character outside code page 936.
     EXPECT_EQ(utf16_to_cp936(u"a\U0001F600b\xD800"), "a?b?");

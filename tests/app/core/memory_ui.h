@@ -3,8 +3,8 @@
 #pragma once
 
 #include <array>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "app/ui.h"

@@ -38,7 +38,8 @@ TEST(OpenSelectedThread, OpensSelectedRowsLinkResolvedAgainstListingPage) {
     open_selected_thread(ui);
     ASSERT_EQ(ui.opened.size(), 1u);
     // The link resolved against the listing page's folder.
-    const Text folder = txt_head(listing_url(), txt_len(listing_url()) - txt_len("forum-37-1.html"));
+    const Text folder =
+        txt_head(listing_url(), txt_len(listing_url()) - txt_len("forum-37-1.html"));
     EXPECT_EQ(ui.opened[0], txt_join(folder, "thread-2-1-1.html"));
     // The cell itself keeps the link as the page wrote it.
     EXPECT_EQ(ui.lv_cell_text(1, 2), Text("thread-2-1-1.html"));
@@ -96,9 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
         LinkCase{"x.html?a=1&b=2;rm -rf ~ $(id)",
                  "http://bbs.example.cn/x.html?a=1&b=2;rm%20-rf%20~%20$(id)"},
         // Anything that is not an absolute http or https URL stays closed.
-        LinkCase{"", nullptr}, LinkCase{"   ", nullptr},
-        LinkCase{"javascript:alert(1)", nullptr}, LinkCase{" JavaScript:alert(1)", nullptr},
-        LinkCase{"java\tscript:alert(1)", nullptr}, LinkCase{"file:///C:/Windows/x.exe", nullptr},
+        LinkCase{"", nullptr}, LinkCase{"   ", nullptr}, LinkCase{"javascript:alert(1)", nullptr},
+        LinkCase{" JavaScript:alert(1)", nullptr}, LinkCase{"java\tscript:alert(1)", nullptr},
+        LinkCase{"file:///C:/Windows/x.exe", nullptr},
         LinkCase{"file://server/share/x.exe", nullptr}, LinkCase{"C:\\Windows\\x.exe", nullptr},
         LinkCase{"c:/x.exe", nullptr}, LinkCase{"\\\\server\\share\\x.exe", nullptr},
         LinkCase{"..\\..\\x.exe", nullptr}, LinkCase{"mailto:a@b.c", nullptr},

@@ -122,7 +122,7 @@ TEST(FillThreadList, AnchorInCapitalsMatchesButCutsRespectCase) {
 
 TEST(FillThreadList, PageWithoutAnchorsShowsNoMatchNotice) {
     for (const std::string& page : {std::string(), std::string("<html>404 Not Found</html>"),
-                                   std::string("<a href=\"x\">no onclick</a>")}) {
+                                    std::string("<a href=\"x\">no onclick</a>")}) {
         MemoryUi ui;
         fill_thread_list(ui, cp936(page));
         EXPECT_TRUE(ui.rows.empty()) << page;
@@ -136,7 +136,8 @@ TEST(FillThreadList, PageWithoutAnchorsShowsNoMatchNotice) {
 TEST(LoadThreadList, NetworkDownShowsBothNoticesInOrderAndLeavesListEmpty) {
     MemoryUi ui;
     // A real fetch that cannot connect: nothing listens on port 1.
-    load_thread_list(ui, [](const Text&) { return http_fetch(Text("http://127.0.0.1:1/forum-37-1.html")); });
+    load_thread_list(
+        ui, [](const Text&) { return http_fetch(Text("http://127.0.0.1:1/forum-37-1.html")); });
     EXPECT_TRUE(ui.rows.empty());
     ASSERT_EQ(ui.notices.size(), 2u);
     EXPECT_EQ(ui.notices[0].text, Text(texts::OPENING_NOTICE));
