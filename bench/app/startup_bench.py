@@ -41,7 +41,6 @@ With --build (default build/linux-release), the program, the probe and the
 port are taken from that build directory.
 """
 import argparse
-import http.server
 import os
 import re
 import shutil
@@ -50,25 +49,20 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-LISTING_PATH = '/forum-37-1.html'
+sys.path.insert(0, os.path.join(REPO, 'tests', 'support'))
+from loopback_desktop import (LISTING_PATH, Failure, ListingServer, check,  # noqa: E402
+                              start_display, stop_display)
+
+# The page the stand-in server answers with; each benchmarked page in turn.
+current_page = [b'']
 # The loader's pattern with each of its quote markers written as a quote.
 THREAD_PATTERN = '<a href="(.*?)" onclick=".*?" class=".*?">.*?</a>'
 SKIPPED_TITLES = ('<strong>登录</strong>', '显示置顶')
 OPENING_NOTICE = ('Quennick', '右键打开网址')
 RUN_TIMEOUT = 300
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 # --- the listing page ------------------------------------------------------
@@ -148,72 +142,6 @@ def expected_last_row(threads):
     return [str(threads), '标题%d' % threads, 'thread-%d-1-1.html' % threads]
 
 
-class ListingServer:
-    """Serves one page at the listing path on 127.0.0.1 and counts the
-    requests for it."""
-
-    def __init__(self, port):
-        self.page = b''
-        self.requests = 0
-        server = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                found = self.path == LISTING_PATH
-                if found:
-                    server.requests += 1
-                body = server.page if found else b'not found'
-                self.send_response(200 if found else 404)
-                self.send_header('Content-Type', 'text/html; charset=gbk')
-                self.send_header('Content-Length', str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        # Another run may still hold the port for a moment.
-        end = time.monotonic() + 20
-        while True:
-            try:
-                self.httpd = http.server.ThreadingHTTPServer(('127.0.0.1', port), Handler)
-                break
-            except OSError:
-                if time.monotonic() > end:
-                    raise
-                time.sleep(0.5)
-        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self.thread.start()
-
-    def close(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
-
-
-# --- the display -------------------------------------------------------------
-
-def start_display():
-    """Xvfb on the first free display number; returns (process, ':N')."""
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(
-        ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x1024x24', '-nolisten',
-         'tcp'], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as pipe:
-        number = pipe.readline().strip()
-    check(number, 'Xvfb did not start')
-    return xvfb, ':' + number
-
-
-def stop_display(xvfb):
-    xvfb.terminate()
-    try:
-        xvfb.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        xvfb.kill()
-        xvfb.wait()
-
-
 # --- one measured run ----------------------------------------------------------
 
 def wait_for_exit(process, what):
@@ -250,7 +178,7 @@ def run_program(args, display, work, server, threads, run):
                 'LANG': 'C.UTF-8'})
     env.pop('DBUS_SESSION_BUS_ADDRESS', None)
     env.pop('WAYLAND_DISPLAY', None)
-    requests_before = server.requests
+    requests_before = server.listing_requests()
     with open(log_path, 'w+') as log:
         started = time.monotonic_ns()
         process = subprocess.Popen([args.program], env=env, stdout=log,
@@ -269,8 +197,8 @@ def run_program(args, display, work, server, threads, run):
           'the opening notice alone expected, the program showed: %s' % dialogs)
     check(len(kinds.get('dismissed', [])) == 1 and len(kinds.get('mapped', [])) == 1
           and len(kinds.get('drawn', [])) == 1, 'probe records: %s' % records)
-    check(server.requests == requests_before + 1,
-          'listing requests in this run: %d' % (server.requests - requests_before))
+    check(server.listing_requests() == requests_before + 1,
+          'listing requests in this run: %d' % (server.listing_requests() - requests_before))
     mapped = kinds['mapped'][0]
     rows = int(mapped[2])
     check(rows == threads, 'rows in the list: %d, expected %d' % (rows, threads))
@@ -326,7 +254,7 @@ def baseline_peak_rss(args, work):
 
 def bench_page(args, display, work, server, threads):
     page = listing_page(threads)
-    server.page = page
+    current_page[0] = page
     programs, baselines = [], []
     for run in range(args.rounds + 1):  # run 0 warms up and is not counted
         program = run_program(args, display, work, server, threads, run)
@@ -435,7 +363,7 @@ def main():
 
     work = tempfile.mkdtemp(prefix='qn-startup-bench-')
     xvfb, display = start_display()
-    server = ListingServer(args.port)
+    server = ListingServer(args.port, lambda: current_page[0])
     try:
         print('display %s, listing server on 127.0.0.1:%d' % (display, args.port))
         results = [bench_page(args, display, work, server, int(n))

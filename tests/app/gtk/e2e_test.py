@@ -17,15 +17,17 @@ What the program shows is read by a small GTK module that GTK itself loads
 into the program through GTK_MODULES (see e2e_probe.cpp).
 """
 import argparse
-import http.server
 import os
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
-import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'support'))
+from loopback_desktop import (Failure, ListingServer, check, start_display,  # noqa: E402
+                              stop_display)
 
 WIDTH, HEIGHT = 406, 250
 LIST_WIDTH, LIST_HEIGHT = 408, 225
@@ -63,15 +65,6 @@ def expected_rows(port):
     return rows
 
 
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
 def wait_for(what, predicate, timeout=30.0, interval=0.05):
     end = time.monotonic() + timeout
     while True:
@@ -81,57 +74,6 @@ def wait_for(what, predicate, timeout=30.0, interval=0.05):
         if time.monotonic() > end:
             raise Failure('timed out waiting for ' + what)
         time.sleep(interval)
-
-
-class ListingServer:
-    """The forum server stand-in; records every request path."""
-
-    def __init__(self, port):
-        self.requests = []
-        server = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                server.requests.append(self.path)
-                body = listing_page(port) if self.path == '/forum-37-1.html' else b'not found'
-                self.send_response(200 if self.path == '/forum-37-1.html' else 404)
-                self.send_header('Content-Type', 'text/html; charset=gbk')
-                self.send_header('Content-Length', str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        # The port is fixed in the test build; another test may hold it a moment.
-        end = time.monotonic() + 20
-        while True:
-            try:
-                self.httpd = http.server.ThreadingHTTPServer(('127.0.0.1', port), Handler)
-                break
-            except OSError:
-                if time.monotonic() > end:
-                    raise
-                time.sleep(0.5)
-        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self.thread.start()
-
-    def close(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
-
-
-def start_display():
-    """Xvfb on the first free display number; returns (process, ':N')."""
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(
-        ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x1024x24', '-nolisten',
-         'tcp'], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as pipe:
-        number = pipe.readline().strip()
-    check(number, 'Xvfb did not start')
-    return xvfb, ':' + number
 
 
 def make_desktop_home(root):
@@ -300,7 +242,7 @@ class Session:
 def thread_list_and_open(args, root, display):
     """The listing server answers: rows, the menu and the open command."""
     port = args.port
-    server = ListingServer(port)
+    server = ListingServer(port, lambda: listing_page(port))
     session = None
     try:
         session = Session(args, root, display, 'listing')
@@ -373,12 +315,7 @@ def run(args, root):
         print('e2e: notice, centred window with %d rows, menu, open, Esc; network down: '
               'both notices, empty list' % rows)
     finally:
-        xvfb.terminate()
-        try:
-            xvfb.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            xvfb.kill()
-            xvfb.wait()
+        stop_display(xvfb)
 
 
 def main():
