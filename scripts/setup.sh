@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   # compilers and build
-  g++ cmake make pkg-config clang libclang-rt-14-dev
+  g++ cmake make pkg-config clang libclang-rt-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev curl time openssl python3
   # Windows build and its tests
