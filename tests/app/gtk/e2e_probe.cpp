@@ -13,6 +13,8 @@
 //   shown                           the end of the main window's report
 #include <gtk/gtk.h>
 
+#include "gtk_probe_records.h"
+
 #include <cstdio>
 #include <string>
 
@@ -20,37 +22,10 @@ namespace {
 
 std::string out_path;
 
-std::string field(const char* text) {
-    std::string out = text != nullptr ? text : "";
-    for (char& c : out) {
-        if (c == '\t' || c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return out;
-}
+void write_record(const std::string& record) { qn::probe::write_record(out_path, record); }
 
-void write_record(const std::string& record) {
-    if (std::FILE* out = std::fopen(out_path.c_str(), "a")) {
-        std::fputs((record + "\n").c_str(), out);
-        std::fclose(out);
-    }
-}
-
-GtkTreeView* find_tree_view(GtkWidget* widget) {
-    if (GTK_IS_TREE_VIEW(widget)) {
-        return GTK_TREE_VIEW(widget);
-    }
-    GtkTreeView* found = nullptr;
-    if (GTK_IS_CONTAINER(widget)) {
-        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-        for (GList* it = children; it != nullptr && found == nullptr; it = it->next) {
-            found = find_tree_view(GTK_WIDGET(it->data));
-        }
-        g_list_free(children);
-    }
-    return found;
-}
+using qn::probe::field;
+using qn::probe::find_tree_view;
 
 void report_dialog(GtkWidget* dialog) {
     gchar* text = nullptr;
